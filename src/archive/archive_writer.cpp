@@ -1,0 +1,170 @@
+// Writing the backup's zip archive through libarchive.
+#include "archive/archive_writer.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/files.h"
+#include "run/path_helpers.h"
+#include "ui/error_console.h"
+
+namespace {
+
+// Archives not yet closed, so that the end of the run can close them.
+std::vector<BackupArchive*>& OpenArchives() {
+  static std::vector<BackupArchive*> archives;
+  return archives;
+}
+
+// libarchive hands its output to our file services, so that a failed write
+// (a full disk) reaches the caller and the file can be synced before it counts.
+la_ssize_t WriteOutput(struct archive* handle, void* clientData, const void* buffer,
+                       size_t length) {
+  auto* file = static_cast<platform::File*>(clientData);
+  if (!platform::WriteToFile(file, buffer, length)) {
+    archive_set_error(handle, -1, "write failed");
+    return -1;
+  }
+  return static_cast<la_ssize_t>(length);
+}
+
+bool StartsWithAsciiFolded(const Text& text, const Text& prefix) {
+  if (prefix.size() > text.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char16_t a = text[i], b = prefix[i];
+    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a + 32);
+    if (b >= u'A' && b <= u'Z') b = static_cast<char16_t>(b + 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+BackupArchive* BackupArchive::Create(const Text& path) {
+  if (path.empty()) return nullptr;
+  // A writable earlier archive of the same name goes; a read-only one stays
+  // and makes the open below fail.
+  platform::RemoveFile(path);
+
+  struct archive* handle = archive_write_new();
+  if (handle == nullptr) return nullptr;
+  archive_write_set_format_zip(handle);
+
+  platform::File* output = platform::OpenForWriting(path);
+  if (output == nullptr) {
+    archive_write_free(handle);
+    return nullptr;
+  }
+  // Larger blocks mean fewer writes; the last block is not padded.
+  archive_write_set_bytes_per_block(handle, 128 * 1024);
+  archive_write_set_bytes_in_last_block(handle, 1);
+  if (archive_write_open(handle, output, nullptr, WriteOutput, nullptr) != ARCHIVE_OK) {
+    archive_write_free(handle);
+    platform::CloseFile(output);
+    platform::RemoveFile(path);
+    return nullptr;
+  }
+
+  auto* result = new BackupArchive;
+  result->handle_ = handle;
+  result->path_ = path;
+  result->output_ = output;
+  OpenArchives().push_back(result);
+  return result;
+}
+
+bool BackupArchive::AddFile(const Text& fullPath, const Text& entryName) {
+  const std::string name = platform::ArchiveNameUtf8(entryName);
+
+  platform::File* file = platform::OpenForReading(fullPath);
+  if (file == nullptr) return false;
+  // Sizes are 64-bit throughout, so files of 2 GiB and more are added whole.
+  const std::int64_t size = platform::FileSize(file);
+
+  auto* buffer = static_cast<unsigned char*>(std::malloc(kReadChunkSize));
+  if (buffer == nullptr || size < 0) {
+    std::free(buffer);
+    platform::CloseFile(file);
+    return false;
+  }
+  struct archive_entry* entry = archive_entry_new();
+  if (entry == nullptr) {
+    std::free(buffer);
+    platform::CloseFile(file);
+    return false;
+  }
+  archive_entry_set_pathname(entry, name.c_str());
+  archive_entry_set_size(entry, size);
+  archive_entry_set_filetype(entry, AE_IFREG);
+  archive_entry_set_perm(entry, 0644);
+
+  std::int64_t total = 0;
+  bool headerWritten = archive_write_header(handle_, entry) >= ARCHIVE_WARN;
+  if (headerWritten) {
+    std::size_t n = platform::ReadFromFile(file, buffer, kReadChunkSize);
+    while (n > 0) {
+      if (archive_write_data(handle_, buffer, n) != static_cast<la_ssize_t>(n)) break;
+      total += static_cast<std::int64_t>(n);
+      n = platform::ReadFromFile(file, buffer, kReadChunkSize);
+    }
+  }
+
+  archive_entry_free(entry);
+  std::free(buffer);
+  platform::CloseFile(file);
+  // A header that could not be written loses the entry even when it is empty.
+  return headerWritten && total == size;
+}
+
+bool BackupArchive::Close() {
+  auto& archives = OpenArchives();
+  archives.erase(std::remove(archives.begin(), archives.end(), this), archives.end());
+
+  auto* output = static_cast<platform::File*>(output_);
+  bool ok = archive_write_close(handle_) == ARCHIVE_OK;
+  archive_write_free(handle_);
+  ok = platform::CloseFile(output) && ok;
+  delete this;
+  return ok;
+}
+
+void BackupArchive::CloseAll() {
+  auto& archives = OpenArchives();
+  while (!archives.empty()) archives.back()->Close();
+}
+
+Text MakeEntryName(const Text& fullPath, const Text& baseFolder) {
+  // The base folder goes only where it begins the path: removing it further
+  // inside could give two different files one name.
+  Text name = fullPath;
+  if (!baseFolder.empty() && StartsWithAsciiFolded(name, baseFolder)) {
+    name.erase(0, baseFolder.size());
+  }
+  return ReplaceText(name, u":", Text(), false);
+}
+
+void PackSources(const Text& archivePath, const Text& sourcePath, const SourceList& sources) {
+  BackupArchive* archive = BackupArchive::Create(archivePath);
+  if (archive == nullptr) ReportErrorAndExit(archivePath, u"cannot create backup!");
+
+  const Text baseFolder = PathPart(sourcePath);
+  for (size_t i = 1; i < sources.size(); ++i) {
+    const Text name = MakeEntryName(sources[i], baseFolder);
+    if (!archive->AddFile(sources[i], name)) {
+      archive->Close();
+      DeleteFileForced(archivePath);
+      ReportErrorAndExit(sources[i], u"don't know why, but Tarn packer failed to add this file");
+    }
+  }
+  // An archive whose end could not be written is incomplete although every
+  // file went in: it must not stand as a good backup.
+  if (!archive->Close()) {
+    DeleteFileForced(archivePath);
+    ReportErrorAndExit(archivePath, u"cannot create backup!");
+  }
+}
