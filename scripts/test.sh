@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up, builds, and runs every test: once in a release build, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh build
+bash scripts/setup.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLFORT_SANITIZE=ON
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+status=0
+echo "== release build"
+(cd build && ctest --output-on-failure -j2) || status=1
+echo "== sanitizer build"
+(cd build-asan && ctest --output-on-failure -j2) || status=1
+exit $status
