@@ -18,6 +18,12 @@ ADD_FAILED = "don't know why, but Tarn packer failed to add this file"
 STAMP = r"\(\d{4}-\d\d-\d\d\) \d\d-\d\d-\d\d"
 
 
+def mapped_name(name):
+    """A file name as the program holds it: the characters Windows forbids in
+    names moved to U+F000 and up, so that they never read as separators."""
+    return "".join(chr(0xF000 + ord(c)) if c in '\\:*?"<>|' else c for c in name)
+
+
 def layer_path(path):
     """A native path as the program shows it: with backslashes."""
     return path.replace("/", "\\")
@@ -33,6 +39,8 @@ def run(args, cwd=None, stdin=b"", env=None, user=None, timeout=120, preexec=Non
     command = [PROGRAM] + list(args)
     if user:
         command = ["setpriv", "--reuid=" + user, "--regid=" + user, "--clear-groups"] + command
+        if user == "nobody":
+            command[2] = "--regid=nogroup"
     proc = subprocess.run(command, cwd=cwd, input=stdin, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, env=full_env, timeout=timeout,
                           preexec_fn=preexec)

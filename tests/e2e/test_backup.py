@@ -3,7 +3,7 @@ import os
 import re
 import time
 
-from harness import BackupTestCase, archive_name_pattern, run
+from harness import BackupTestCase, archive_name_pattern, mapped_name, run
 
 SOURCES = {
     "a.pb": "Procedure A()\nEndProcedure\n",
@@ -22,9 +22,15 @@ SOURCES = {
 }
 
 
+def utf16_units(text):
+    data = text.encode("utf-16-le", "surrogatepass")
+    return [int.from_bytes(data[i:i + 2], "little") for i in range(0, len(data), 2)]
+
+
 def listing_order(names):
-    """The order the program lists a folder in: upper-cased names, unit by unit."""
-    return sorted(names, key=lambda n: [ord(c) for c in n.upper()])
+    """The order the program lists a folder in: upper-cased names as the program
+    holds them, unit by unit."""
+    return sorted(names, key=lambda n: utf16_units(mapped_name(n).upper()))
 
 
 def expected_entries(project, files, taken):
