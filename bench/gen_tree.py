@@ -352,22 +352,15 @@ def generate(size_name, outdir):
         if kind == "binary":
             data = binary_content(rng, size)
         else:
-            header = ("; %s\n; %s\n\n" % (rel, sentence(rng, VOCAB_FOR_HEADER, 5, 12))).encode()
+            header = ("; %s\n; %s\n\n" % (rel, " ".join(rng.choices(ENGLISH, k=rng.randint(5, 12))))).encode()
             data = text_content(rng, pools[kind], header, size)
         with open(os.path.join(root, rel), "wb") as f:
             f.write(data)
         written += len(data)
     with open(stamp, "w") as f:
         f.write(want)
-    print("%s: %d files in %d folders, %.1f MB" % (root, nfiles, len(folders), written / 1e6))
+    print("%s: %d files in %d folders, %.1f MB" % (root, nfiles, len(folders) - 1, written / 1e6))
     return root
-
-
-class _HeaderVocab:
-    words = ENGLISH
-
-
-VOCAB_FOR_HEADER = _HeaderVocab()
 
 
 def main(argv):
