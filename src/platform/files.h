@@ -21,8 +21,9 @@ struct FoundEntry {
 };
 
 /// Looks one path up as a find-first lookup does: the last component may hold
-/// the wildcards * and ?, and then the first match counts. Only files and
-/// folders (and links to them) are found; special files are not.
+/// the wildcards * and ?, and then the first match counts (in listing order).
+/// Only files and folders (and links to them) are found; special files are
+/// not. A path that ends in a separator names no entry and is not found.
 bool FindPath(const std::u16string& path, FoundEntry& entry);
 
 /// Reads whether a path exists and is a folder, without wildcards.
@@ -100,7 +101,8 @@ bool SyncFile(File* file);
 bool CloseFile(File* file);
 
 /// The full path of a possibly relative path, with "." and ".." segments
-/// resolved, in the layer's path form (backslashes).
+/// resolved, in the layer's path form (backslashes). A relative path comes
+/// back unchanged when the current folder cannot be read.
 std::u16string FullPath(const std::u16string& path);
 
 /// The UTF-8 form of a name for storing inside an archive. Mapped characters
