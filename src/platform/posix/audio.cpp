@@ -11,8 +11,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
+#include <functional>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
