@@ -123,17 +123,17 @@ bool SameFormat(const AudioFormat& a, const AudioFormat& b) {
 // takes it directly; ALSA's own plug layer adapts channels and rate to the
 // hardware where needed.
 bool IsPlayableFormat(const AudioFormat& f) {
-  return f.formatTag == 1 && (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
-         f.channels >= 1 && f.channels <= 8 && f.samplesPerSecond > 0 &&
+  return f.formatTag == 1 && (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.channels >= 1 &&
+         f.channels <= 8 && f.samplesPerSecond > 0 &&
          f.blockAlign == f.channels * f.bitsPerSample / 8;
 }
 
 bool Configure(Output& out, const AudioFormat& format) {
   if (out.configured && SameFormat(out.configuredFormat, format)) return true;
   int sampleFormat = format.bitsPerSample == 8 ? kFormatU8 : kFormatS16Le;
-  out.configured = out.alsa.pcmSetParams(out.pcm, sampleFormat, kAccessRwInterleaved,
-                                         format.channels, format.samplesPerSecond, 1,
-                                         kLatencyMicroseconds) >= 0;
+  out.configured =
+      out.alsa.pcmSetParams(out.pcm, sampleFormat, kAccessRwInterleaved, format.channels,
+                            format.samplesPerSecond, 1, kLatencyMicroseconds) >= 0;
   if (out.configured) out.configuredFormat = format;
   return out.configured;
 }
