@@ -1,4 +1,4 @@
-// The report console on POSIX: a terminal with ANSI colours, or plain streams.
+// The report console on POSIX: a terminal with ANSI colours, plain streams, or a window.
 #include "platform/console.h"
 
 #include <errno.h>
@@ -12,6 +12,7 @@
 
 #include "platform/posix/console_internal.h"
 #include "platform/posix/native_text.h"
+#include "platform/posix/report_window.h"
 
 namespace platform {
 namespace {
@@ -54,6 +55,21 @@ int EventOfSignal(int signal) {
   }
 }
 
+// Ends the process by `signal`, as its default action would.
+void EndBySignal(int signal) {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, signal);
+  pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  raise(signal);
+  // Only reached if the signal did not end the process.
+  pthread_sigmask(SIG_BLOCK, &one, nullptr);
+}
+
 // Signals reach this thread only (every other thread blocks them), so the
 // handler runs as ordinary code, the way the console's handler thread runs it
 // on Windows. An event that the handler leaves unhandled ends the process by
@@ -66,19 +82,18 @@ void* SignalThread(void*) {
     if (sigwait(&set, &signal) != 0) continue;
     const ConsoleHandler handler = g_handler.load();
     if (handler != nullptr && handler(EventOfSignal(signal))) continue;
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-    sigset_t one;
-    sigemptyset(&one);
-    sigaddset(&one, signal);
-    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-    raise(signal);
-    // Only reached if the signal did not end the process.
-    pthread_sigmask(SIG_BLOCK, &one, nullptr);
+    EndBySignal(signal);
   }
   return nullptr;
+}
+
+// Closing the report window is the console's close event, as hanging up is
+// for a terminal; the process ends after it whatever the handler answers.
+void OnReportWindowClosed() {
+  const ConsoleHandler handler = g_handler.load();
+  if (handler != nullptr) handler(kConsoleClose);
+  EndBySignal(SIGHUP);
+  _exit(128 + SIGHUP);
 }
 
 }  // namespace
@@ -100,7 +115,9 @@ std::string AnsiColourSequence(unsigned attribute) {
 }  // namespace posix
 
 void OpenConsole() {
-  // A terminal, if there is one, is already the process's own; nothing to attach.
+  // A terminal, if there is one, is already the process's own; nothing to
+  // attach. Without any terminal the report gets a window of its own.
+  posix::OpenReportWindowIfNoTerminal(OnReportWindowClosed);
 }
 
 void SetConsoleHandler(ConsoleHandler handler) {
@@ -121,6 +138,7 @@ void SetConsoleHandler(ConsoleHandler handler) {
 }
 
 void SetConsoleTitleText(const std::u16string& title) {
+  if (posix::ReportWindowIsOpen()) return posix::SetReportWindowTitle(title);
   if (!OutputIsTerminal()) return;
   std::string text = posix::DisplayUtf8(title);
   // Control characters would end the sequence early or start another.
@@ -131,11 +149,16 @@ void SetConsoleTitleText(const std::u16string& title) {
 }
 
 void SetConsoleAttribute(unsigned attribute) {
+  if (posix::ReportWindowIsOpen()) return posix::SetReportWindowAttribute(attribute);
   if (!OutputIsTerminal()) return;
   WriteAll(STDOUT_FILENO, posix::AnsiColourSequence(attribute));
 }
 
 bool WriteConsoleText(const std::u16string& text) {
+  if (posix::ReportWindowIsOpen()) {
+    posix::WriteReportWindow(text);
+    return true;
+  }
   if (!OutputIsTerminal()) return false;
   return WriteAll(STDOUT_FILENO, posix::DisplayUtf8(text));
 }
@@ -151,6 +174,10 @@ void FlushStandardOutput() {
 
 bool ReadConsoleLine(std::u16string& line) {
   line.clear();
+  if (posix::ReportWindowIsOpen()) {
+    line = posix::ReadReportWindowLine();
+    return true;
+  }
   if (!InputIsTerminal()) return false;
   struct termios saved {};
   const bool haveMode = tcgetattr(STDIN_FILENO, &saved) == 0;
