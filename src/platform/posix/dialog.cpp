@@ -157,6 +157,9 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
   return FALSE;
 }
 
+// The prompt does not scroll under the mouse wheel; it is a plain label.
+gboolean KeepStill(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
+
 GdkRectangle PrimaryScreen(const Gtk& gtk) {
   GdkRectangle area{0, 0, 0, 0};
   GdkDisplay* display = gtk.gdk_display_get_default();
@@ -202,13 +205,17 @@ bool ShowGtkDialog(const Gtk& gtk, const std::u16string& title, const std::u16st
   GtkCssProvider* css = gtk.gtk_css_provider_new();
   gtk.gtk_css_provider_load_from_data(css, kCompactControls, -1, nullptr);
 
-  // The prompt sits in a layout of the control's size, which clips it at its
-  // edge; a label alone would widen the window to its whole text instead.
-  GtkWidget* promptArea = gtk.gtk_layout_new(nullptr, nullptr);
+  // The prompt sits in a viewport of the control's size, which clips it at
+  // its edge; a label alone would widen the window to its whole text.
+  GtkWidget* promptArea = gtk.gtk_scrolled_window_new(nullptr, nullptr);
+  gtk.gtk_scrolled_window_set_policy(reinterpret_cast<GtkScrolledWindow*>(promptArea),
+                                     GTK_POLICY_EXTERNAL, GTK_POLICY_NEVER);
+  posix::Connect(gtk, promptArea, "scroll-event", KeepStill, nullptr);
   GtkWidget* promptLabel = gtk.gtk_label_new(posix::DisplayUtf8(prompt).c_str());
   gtk.gtk_label_set_single_line_mode(reinterpret_cast<GtkLabel*>(promptLabel), TRUE);
   gtk.gtk_label_set_xalign(reinterpret_cast<GtkLabel*>(promptLabel), 0.0f);
-  gtk.gtk_layout_put(reinterpret_cast<GtkLayout*>(promptArea), promptLabel, 0, 0);
+  gtk.gtk_label_set_yalign(reinterpret_cast<GtkLabel*>(promptLabel), 0.0f);
+  gtk.gtk_container_add(reinterpret_cast<GtkContainer*>(promptArea), promptLabel);
   Place(gtk, d.content, promptArea, kPrompt);
 
   d.field = gtk.gtk_entry_new();
@@ -233,6 +240,7 @@ bool ShowGtkDialog(const Gtk& gtk, const std::u16string& title, const std::u16st
   posix::Connect(gtk, d.window, "configure-event", OnConfigure, &d);
   posix::Connect(gtk, ok, "clicked", OnOkClicked, &d);
 
+  posix::FocusWhenShown(gtk, d.window);
   gtk.gtk_widget_show_all(d.window);
   gtk.gtk_window_present(window);
   while (!d.finished) gtk.gtk_main_iteration();

@@ -60,6 +60,11 @@ GdkPixbuf* DecodePng(const Gtk& gtk, const EmbeddedImage& image) {
   return pixbuf;
 }
 
+gboolean PresentWhenMapped(GtkWidget* window, GdkEvent*, gpointer data) {
+  static_cast<const Gtk*>(data)->gtk_window_present(reinterpret_cast<GtkWindow*>(window));
+  return FALSE;
+}
+
 }  // namespace
 
 bool DisplayNamed() { return Named("DISPLAY") || Named("WAYLAND_DISPLAY"); }
@@ -78,6 +83,10 @@ GList* ProgramIconList(const Gtk& gtk) {
     return list;
   }();
   return icons;
+}
+
+void FocusWhenShown(const Gtk& gtk, GtkWidget* window) {
+  Connect(gtk, window, "map-event", PresentWhenMapped, const_cast<Gtk*>(&gtk));
 }
 
 void DrainEvents(const Gtk& gtk) {

@@ -15,8 +15,9 @@ namespace platform::posix {
   X(gtk_window_set_icon_list) X(gtk_window_set_type_hint) X(gtk_window_present)               \
   X(gtk_window_list_toplevels) X(gtk_window_set_keep_above) X(gtk_window_set_transient_for)   \
   X(gtk_window_is_active) X(gtk_window_set_default_size) X(gtk_window_get_size)                \
-  X(gtk_window_resize) X(gtk_fixed_new) X(gtk_fixed_put) X(gtk_layout_new) X(gtk_layout_put)  \
-  X(gtk_label_new) X(gtk_label_set_xalign) X(gtk_label_set_single_line_mode)                  \
+  X(gtk_window_resize) X(gtk_fixed_new) X(gtk_fixed_put)                                     \
+  X(gtk_label_new) X(gtk_label_set_xalign) X(gtk_label_set_yalign)                            \
+  X(gtk_label_set_single_line_mode)                                                            \
   X(gtk_entry_new) X(gtk_entry_set_text) X(gtk_entry_get_text)                                \
   X(gtk_entry_grab_focus_without_selecting) X(gtk_editable_set_position)                      \
   X(gtk_button_new_with_label) X(gtk_container_add) X(gtk_widget_set_size_request)            \
@@ -66,6 +67,10 @@ void Connect(const Gtk& gtk, gpointer instance, const char* signal, Handler hand
   gtk.g_signal_connect_data(instance, signal, reinterpret_cast<GCallback>(handler), data,
                             nullptr, GConnectFlags(0));
 }
+
+/// Gives the window the keyboard once it is on the screen; needed where no
+/// window manager hands focus to new windows.
+void FocusWhenShown(const Gtk& gtk, GtkWidget* window);
 
 /// Runs what the window system has queued without waiting for more.
 void DrainEvents(const Gtk& gtk);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/posix/gtk_loader.h"
 #include "platform/posix/native_text.h"
@@ -39,6 +40,7 @@ struct ReportWindow {
   bool reading = false;
   bool lineDone = false;
   std::string typed;  // UTF-8, as echoed
+  std::vector<guint> typedAhead;
 };
 ReportWindow* g_window = nullptr;
 
@@ -110,29 +112,38 @@ std::string Utf8Of(gunichar c) {
 }
 
 // Typing: echo in the current colours, Backspace takes back, Enter ends the
-// line. Keys with Ctrl or Alt go on to the text view (select all, copy).
-gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
-  auto& w = *static_cast<ReportWindow*>(data);
-  if ((event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) != 0) return FALSE;
-  if (!w.reading) return TRUE;
-  switch (event->keyval) {
+// line.
+void TakeKey(ReportWindow& w, guint keyval) {
+  switch (keyval) {
     case GDK_KEY_Return:
     case GDK_KEY_KP_Enter:
     case GDK_KEY_ISO_Enter:
       Append(w, "\n");
       w.lineDone = true;
-      return TRUE;
+      return;
     case GDK_KEY_BackSpace:
       EraseLastTyped(w);
-      return TRUE;
+      return;
     default:
       break;
   }
-  const gunichar c = w.gtk->gdk_keyval_to_unicode(event->keyval);
-  if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return TRUE;
+  const gunichar c = w.gtk->gdk_keyval_to_unicode(keyval);
+  if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return;
   const std::string text = Utf8Of(c);
   w.typed += text;
   Append(w, text);
+}
+
+// Keys typed before the read starts wait for it, as a console keeps them.
+// Keys with Ctrl or Alt go on to the text view (select all, copy).
+gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+  auto& w = *static_cast<ReportWindow*>(data);
+  if ((event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) != 0) return FALSE;
+  if (w.reading && !w.lineDone) {
+    TakeKey(w, event->keyval);
+  } else {
+    w.typedAhead.push_back(event->keyval);
+  }
   return TRUE;
 }
 
@@ -201,6 +212,7 @@ bool OpenReportWindowIfNoTerminal(void (*onClose)()) {
   Connect(*gtk, w.window, "key-press-event", OnKeyPress, &w);
   Connect(*gtk, w.window, "delete-event", OnDeleteEvent, &w);
 
+  FocusWhenShown(*gtk, w.window);
   gtk->gtk_widget_show_all(w.window);
   gtk->gtk_window_present(window);
   DrainEvents(*gtk);
@@ -238,6 +250,10 @@ std::u16string ReadReportWindowLine() {
   w.typed.clear();
   w.lineDone = false;
   w.reading = true;
+  DrainEvents(*w.gtk);
+  std::size_t taken = 0;
+  while (!w.lineDone && taken < w.typedAhead.size()) TakeKey(w, w.typedAhead[taken++]);
+  w.typedAhead.erase(w.typedAhead.begin(), w.typedAhead.begin() + static_cast<long>(taken));
   while (!w.lineDone) w.gtk->gtk_main_iteration();
   w.reading = false;
   DrainEvents(*w.gtk);
