@@ -1,6 +1,8 @@
 // One backup run from start to end, and the orderly end of the process.
 #include "run/run_driver.h"
 
+#include <mutex>
+
 #include "archive/archive_writer.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -67,6 +69,13 @@ void ReadSwitches(RunSettings& s) {
 }
 
 void ShutDownServices() {
+  // The console's close event runs this on its own thread while the main
+  // thread may be ending the run too: the services are shut down once.
+  static std::mutex shutdownLock;
+  static bool shutDown = false;
+  std::lock_guard<std::mutex> guard(shutdownLock);
+  if (shutDown) return;
+  shutDown = true;
   CloseAudioOutput();
   BackupArchive::CloseAll();
   CloseAllFolderScans();
