@@ -47,32 +47,36 @@ bool StartsWithAsciiFolded(const Text& text, const Text& prefix) {
 
 BackupArchive* BackupArchive::Create(const Text& path) {
   if (path.empty()) return nullptr;
-  // A writable earlier archive of the same name goes; a read-only one stays
-  // and makes the open below fail.
-  platform::RemoveFile(path);
+  // An earlier archive of the same name is replaced only by a complete one,
+  // and a read-only one not at all.
+  if (!platform::IsReplaceable(path)) return nullptr;
+
+  const Text partialPath = path + u".partial";  // the name ends in .zip already
+  DeleteFileForced(partialPath);
+  platform::File* output = platform::CreateNewForWriting(partialPath);
+  if (output == nullptr) return nullptr;
 
   struct archive* handle = archive_write_new();
-  if (handle == nullptr) return nullptr;
-  archive_write_set_format_zip(handle);
-
-  platform::File* output = platform::OpenForWriting(path);
-  if (output == nullptr) {
-    archive_write_free(handle);
+  if (handle == nullptr) {
+    platform::CloseFile(output);
+    DeleteFileForced(partialPath);
     return nullptr;
   }
+  archive_write_set_format_zip(handle);
   // Larger blocks mean fewer writes; the last block is not padded.
   archive_write_set_bytes_per_block(handle, 128 * 1024);
   archive_write_set_bytes_in_last_block(handle, 1);
   if (archive_write_open(handle, output, nullptr, WriteOutput, nullptr) != ARCHIVE_OK) {
     archive_write_free(handle);
     platform::CloseFile(output);
-    platform::RemoveFile(path);
+    DeleteFileForced(partialPath);
     return nullptr;
   }
 
   auto* result = new BackupArchive;
   result->handle_ = handle;
   result->path_ = path;
+  result->partialPath_ = partialPath;
   result->output_ = output;
   OpenArchives().push_back(result);
   return result;
@@ -121,21 +125,50 @@ bool BackupArchive::AddFile(const Text& fullPath, const Text& entryName) {
   return headerWritten && total == size;
 }
 
-bool BackupArchive::Close() {
+void BackupArchive::Forget() {
   auto& archives = OpenArchives();
   archives.erase(std::remove(archives.begin(), archives.end(), this), archives.end());
+}
 
+bool BackupArchive::Close() {
+  Forget();
   auto* output = static_cast<platform::File*>(output_);
   bool ok = archive_write_close(handle_) == ARCHIVE_OK;
   archive_write_free(handle_);
+  ok = platform::SyncFile(output) && ok;
   ok = platform::CloseFile(output) && ok;
+  // Only a complete archive on stable storage gets the final name.
+  ok = ok && platform::RenameFile(partialPath_, path_);
+  if (ok) {
+    platform::SyncFolder(PathPart(path_));
+  } else {
+    DeleteFileForced(partialPath_);
+  }
   delete this;
   return ok;
 }
 
+void BackupArchive::Discard() {
+  Forget();
+  archive_write_free(handle_);
+  platform::CloseFile(static_cast<platform::File*>(output_));
+  DeleteFileForced(partialPath_);
+  delete this;
+}
+
 void BackupArchive::CloseAll() {
   auto& archives = OpenArchives();
-  while (!archives.empty()) archives.back()->Close();
+  while (!archives.empty()) archives.back()->Discard();
+}
+
+void RemovePartialArchives(const Text& backupFolder) {
+  FolderScan* scan = OpenFolderScan(backupFolder, u"*" + kPartialArchiveSuffix);
+  if (scan == nullptr) return;
+  while (NextEntry(scan)) {
+    if (EntryKind(scan) == 1 && IsPartialArchiveName(EntryName(scan)))
+      DeleteFileForced(backupFolder + EntryName(scan));
+  }
+  CloseFolderScan(scan);
 }
 
 Text MakeEntryName(const Text& fullPath, const Text& baseFolder) {
@@ -149,6 +182,7 @@ Text MakeEntryName(const Text& fullPath, const Text& baseFolder) {
 }
 
 void PackSources(const Text& archivePath, const Text& sourcePath, const SourceList& sources) {
+  RemovePartialArchives(PathPart(archivePath));
   BackupArchive* archive = BackupArchive::Create(archivePath);
   if (archive == nullptr) ReportErrorAndExit(archivePath, u"cannot create backup!");
 
@@ -156,15 +190,12 @@ void PackSources(const Text& archivePath, const Text& sourcePath, const SourceLi
   for (size_t i = 1; i < sources.size(); ++i) {
     const Text name = MakeEntryName(sources[i], baseFolder);
     if (!archive->AddFile(sources[i], name)) {
-      archive->Close();
-      DeleteFileForced(archivePath);
+      // The unfinished archive goes; an earlier one of the same name stays.
+      archive->Discard();
       ReportErrorAndExit(sources[i], u"don't know why, but Tarn packer failed to add this file");
     }
   }
   // An archive whose end could not be written is incomplete although every
   // file went in: it must not stand as a good backup.
-  if (!archive->Close()) {
-    DeleteFileForced(archivePath);
-    ReportErrorAndExit(archivePath, u"cannot create backup!");
-  }
+  if (!archive->Close()) ReportErrorAndExit(archivePath, u"cannot create backup!");
 }

@@ -19,19 +19,28 @@ class BackupArchive {
   /// Appends the whole content of `fullPath` as `entryName`; false when the
   /// file could not be added whole.
   bool AddFile(const Text& fullPath, const Text& entryName);
-  /// Finishes and releases the archive; false when finishing failed. The
-  /// object is deleted.
+  /// Finishes the archive, flushes it to stable storage and only then puts it
+  /// under its final name; false when any of that failed, and then nothing is
+  /// left behind. The object is deleted.
   bool Close();
-  /// Closes every archive still open (the end of the run).
+  /// Drops an unfinished archive and its file. The object is deleted.
+  void Discard();
+  /// Drops every archive still open (the end of the run): one still open
+  /// then is unfinished.
   static void CloseAll();
 
  private:
   BackupArchive() = default;
   ~BackupArchive() = default;
+  void Forget();
   struct archive* handle_ = nullptr;
-  Text path_;
+  Text path_;         // the final name
+  Text partialPath_;  // where it is written until complete
   void* output_ = nullptr;
 };
+
+/// Removes what killed runs left in a backup folder.
+void RemovePartialArchives(const Text& backupFolder);
 
 /// The name under which `fullPath` is stored: `baseFolder` removed where it
 /// begins the path (ASCII letters without case), then every colon removed.

@@ -45,6 +45,10 @@ bool MakeWritable(const std::u16string& path);
 /// whoever asks.
 bool RemoveFile(const std::u16string& path);
 
+/// True when nothing stands at `path`, or a file that may be replaced (not
+/// read-only); false for a read-only file, a folder or anything else.
+bool IsReplaceable(const std::u16string& path);
+
 /// Renames a file, replacing a writable one of the target name.
 bool RenameFile(const std::u16string& from, const std::u16string& to);
 

@@ -3,6 +3,12 @@
 
 #include "run/path_helpers.h"
 
+const Text kPartialArchiveSuffix = u".zip.partial";
+
+bool IsPartialArchiveName(const Text& name) {
+  return ToLowerText(RightText(name, TextLength(kPartialArchiveSuffix))) == kPartialArchiveSuffix;
+}
+
 namespace {
 
 // One collection's state, carried through its recursion.
@@ -42,7 +48,7 @@ int CollectSources(const Text& folderIn, SourceList& sourceList, const Text& ext
       const bool taken =
           scanState.filterLookup.empty() ||
           FindText(scanState.filterLookup, ExtensionPart(name) + u"|", 1, true) != 0;
-      if (!taken) continue;
+      if (!taken || IsPartialArchiveName(name)) continue;
       ++scanState.foundCount;
       if (scanState.foundCount >= scanState.listCapacity) {
         scanState.listCapacity += kSourceListStep;

@@ -10,6 +10,11 @@ using Text = std::u16string;
 /// 1 to the last index.
 using SourceList = std::vector<Text>;
 
+/// An archive is written under its name plus this ending until it is
+/// complete; a file so named is what a killed run left, never a source.
+extern const Text kPartialArchiveSuffix;
+bool IsPartialArchiveName(const Text& name);
+
 /// The list grows by this many slots at a time during a collection.
 constexpr int kSourceListStep = 2048;
 

@@ -82,8 +82,11 @@ class ReportTest(BackupTestCase):
             with open(os.path.join(backups, stamp + " [PJ].zip"), "wb") as f:
                 f.write(b"earlier")
         self.assertSuccess(run(["/p", project, "/silent"]))
-        replaced = [n for n in os.listdir(backups)
-                    if open(os.path.join(backups, n), "rb").read() != b"earlier"]
+        replaced = []
+        for name in os.listdir(backups):
+            with open(os.path.join(backups, name), "rb") as f:
+                if f.read() != b"earlier":
+                    replaced.append(name)
         self.assertEqual(len(replaced), 1)
         self.assertArchive(os.path.join(backups, replaced[0]), [("Game\\a.pb", b"a")])
 
@@ -154,4 +157,45 @@ class SingleInstanceTest(BackupTestCase):
         time.sleep(0.3)
         first.kill()
         first.wait()
+        first.stdin.close()
+        first.stdout.close()
         self.assertReport(run([]), "", "No valid arguments")
+
+
+class PartialArchiveTest(BackupTestCase):
+    def test_leftovers_are_removed_and_never_collected(self):
+        project = self.make_tree(os.path.join(self.root, "Game"), {
+            "a.pb": "a",
+            "_backups/(2030-01-01) 00-00-00 [PJ].zip.partial": "killed run",
+            "Inner/_backups/(2030-01-01) 00-00-00 [PJ].zip.partial": "killed run of an inner project",
+            "Inner/_backups/(2030-01-01) 00-00-00 [PJ].zip": "an inner backup",
+        })
+        self.assertSuccess(run(["/p", project, "/all", "/silent"]))
+        backups = os.path.join(project, "_backups")
+        archive = self.only_archive(backups)
+        self.assertArchive(archive, [("Game\\a.pb", b"a"),
+                                     ("Game\\Inner\\_backups\\(2030-01-01) 00-00-00 [PJ].zip",
+                                      b"an inner backup")])
+
+    def test_failed_addition_keeps_an_earlier_archive_of_the_same_name(self):
+        project = self.make_tree(os.path.join(self.root, "Game"), {"a.pb": "a", "b.pb": "b"})
+        os.chmod(project, 0o777)
+        backups = os.path.join(project, "_backups")
+        os.makedirs(backups)
+        os.chmod(backups, 0o777)
+        now = time.time()
+        earlier = []
+        for offset in range(0, 8):
+            stamp = time.strftime("(%Y-%m-%d) %H-%M-%S", time.localtime(now + offset))
+            path = os.path.join(backups, stamp + " [PJ].zip")
+            with open(path, "wb") as f:
+                f.write(b"earlier")
+            os.chmod(path, 0o666)
+            earlier.append(path)
+        os.chmod(os.path.join(project, "b.pb"), 0o000)
+        self.assertReport(run(["/p", project, "/silent"], user="nobody"),
+                          layer_path(os.path.join(project, "b.pb")), ADD_FAILED)
+        self.assertEqual(sorted(os.listdir(backups)), sorted(os.path.basename(p) for p in earlier))
+        for path in earlier:
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), b"earlier")

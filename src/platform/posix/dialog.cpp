@@ -240,6 +240,14 @@ bool ShowGtkDialog(const Gtk& gtk, const std::u16string& title, const std::u16st
   posix::Connect(gtk, d.window, "configure-event", OnConfigure, &d);
   posix::Connect(gtk, ok, "clicked", OnOkClicked, &d);
 
+  // A title bar with a close box and nothing else: no minimise or maximise
+  // box, no sizing border, for window managers that take the hint.
+  gtk.gtk_widget_realize(d.window);
+  if (GdkWindow* native = gtk.gtk_widget_get_window(d.window)) {
+    gtk.gdk_window_set_decorations(
+        native, GdkWMDecoration(GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU));
+    gtk.gdk_window_set_functions(native, GdkWMFunction(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
+  }
   posix::FocusWhenShown(gtk, d.window);
   gtk.gtk_widget_show_all(d.window);
   gtk.gtk_window_present(window);

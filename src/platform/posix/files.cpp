@@ -255,6 +255,15 @@ bool RemoveFile(const std::u16string& path) {
   return unlink(native.c_str()) == 0;
 }
 
+bool IsReplaceable(const std::u16string& path) {
+  const std::string native = posix::NativePath(path);
+  if (native.empty()) return false;
+  struct stat info {};
+  if (lstat(native.c_str(), &info) != 0) return errno == ENOENT;
+  if (S_ISLNK(info.st_mode)) return true;  // the rename replaces the link itself
+  return S_ISREG(info.st_mode) && !IsReadOnly(info);
+}
+
 bool RenameFile(const std::u16string& from, const std::u16string& to) {
   const std::string nativeFrom = posix::NativePath(from);
   const std::string nativeTo = posix::NativePath(to);

@@ -14,7 +14,7 @@ namespace platform::posix {
   X(gtk_window_new) X(gtk_window_set_title) X(gtk_window_set_resizable) X(gtk_window_move)    \
   X(gtk_window_set_icon_list) X(gtk_window_set_type_hint) X(gtk_window_present)               \
   X(gtk_window_list_toplevels) X(gtk_window_set_keep_above) X(gtk_window_set_transient_for)   \
-  X(gtk_window_is_active) X(gtk_window_set_default_size) X(gtk_window_get_size)                \
+  X(gtk_window_is_active) X(gtk_window_set_default_size)                                       \
   X(gtk_window_resize) X(gtk_fixed_new) X(gtk_fixed_put)                                     \
   X(gtk_label_new) X(gtk_label_set_xalign) X(gtk_label_set_yalign)                            \
   X(gtk_label_set_single_line_mode)                                                            \
@@ -36,7 +36,8 @@ namespace platform::posix {
   X(gtk_text_buffer_get_insert) X(gtk_text_buffer_place_cursor)                               \
   X(gdk_display_get_default) X(gdk_display_get_primary_monitor) X(gdk_display_get_monitor)    \
   X(gdk_display_flush) X(gdk_monitor_get_geometry) X(gdk_window_get_state)                    \
-  X(gdk_window_get_frame_extents) X(gdk_keyval_to_unicode) X(gdk_pixbuf_loader_new)           \
+  X(gdk_window_get_frame_extents) X(gdk_window_set_decorations) X(gdk_window_set_functions)   \
+  X(gdk_keyval_to_unicode) X(gdk_pixbuf_loader_new) X(gtk_widget_realize)                     \
   X(gdk_pixbuf_loader_write) X(gdk_pixbuf_loader_close) X(gdk_pixbuf_loader_get_pixbuf)       \
   X(pango_layout_get_pixel_size) X(g_signal_connect_data) X(g_object_ref) X(g_object_unref)   \
   X(g_list_append) X(g_list_free)
