@@ -187,12 +187,12 @@ void PackSources(const Text& archivePath, const Text& sourcePath, const SourceLi
   if (archive == nullptr) ReportErrorAndExit(archivePath, u"cannot create backup!");
 
   const Text baseFolder = PathPart(sourcePath);
-  for (size_t i = 1; i < sources.size(); ++i) {
-    const Text name = MakeEntryName(sources[i], baseFolder);
-    if (!archive->AddFile(sources[i], name)) {
+  for (int i = 1; i <= sources.LastIndex(); ++i) {
+    const Text path = sources.Get(static_cast<size_t>(i));
+    if (!archive->AddFile(path, MakeEntryName(path, baseFolder))) {
       // The unfinished archive goes; an earlier one of the same name stays.
       archive->Discard();
-      ReportErrorAndExit(sources[i], u"don't know why, but Tarn packer failed to add this file");
+      ReportErrorAndExit(path, u"don't know why, but Tarn packer failed to add this file");
     }
   }
   // An archive whose end could not be written is incomplete although every

@@ -126,10 +126,10 @@ void RunBackup() {
     CollectSources(state.sourcePath, sources, settings.extensionFilter, -1,
                    TrimTrailing(state.backupFolder, u'\\'));
   } else {
-    sources.resize(2);
-    sources[1] = state.sourcePath;
+    sources.Resize(2);
+    sources.Set(1, state.sourcePath);
   }
-  if (sources.size() < 2) ReportErrorAndExit(Text(), u"No files found to backup");
+  if (sources.LastIndex() < 1) ReportErrorAndExit(Text(), u"No files found to backup");
 
   PackSources(state.backupFolder + state.archiveName, state.sourcePath, sources);
   PlayCompletionSound();

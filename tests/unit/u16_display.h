@@ -58,3 +58,4 @@ inline ::testing::AssertionResult TextsEqual(const char* actualExpr, const char*
 }
 
 #define EXPECT_TEXT_EQ(actual, expected) EXPECT_PRED_FORMAT2(TextsEqual, actual, expected)
+#define ASSERT_TEXT_EQ(actual, expected) ASSERT_PRED_FORMAT2(TextsEqual, actual, expected)
