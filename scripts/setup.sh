@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config libarchive-dev googletest libgtest-dev
-          python3 libarchive-tools unzip zip util-linux libasound2)
+          python3 libarchive-tools unzip zip util-linux libasound2
+          libgtk-3-dev libedit2 xvfb xdotool x11-utils xclip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
