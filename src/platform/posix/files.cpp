@@ -198,6 +198,8 @@ struct Listing {
 
 struct File {
   int fd = -1;
+  off_t written = 0;  // bytes written so far
+  off_t flushed = 0;  // bytes whose write-back has been started
 };
 
 bool FindPath(const std::u16string& path, FoundEntry& entry) {
@@ -385,6 +387,15 @@ bool WriteToFile(File* file, const void* data, std::size_t count) {
     if (n <= 0) return false;
     bytes += n;
     count -= static_cast<std::size_t>(n);
+    file->written += n;
+  }
+  // Start writing back what has piled up, so that the final sync has little
+  // left to wait for.
+  constexpr off_t kWriteBackStep = 8 * 1024 * 1024;
+  if (file->written - file->flushed >= kWriteBackStep) {
+    sync_file_range(file->fd, file->flushed, file->written - file->flushed,
+                    SYNC_FILE_RANGE_WRITE);
+    file->flushed = file->written;
   }
   return true;
 }
