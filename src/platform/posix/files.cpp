@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,6 +71,62 @@ bool Matches(const std::u16string& name, const std::u16string& preparedPattern) 
   return preparedPattern == u"*" || WildcardMatch(Upper(name), preparedPattern);
 }
 
+// A native path as the system can take it: the folder it lies in, opened on
+// its own when the whole path is longer than the system's limit (a deep
+// tree), and the last name in that folder.
+class PathAt {
+ public:
+  explicit PathAt(const std::string& native);
+  ~PathAt() {
+    if (folder_ >= 0) close(folder_);
+  }
+  PathAt(const PathAt&) = delete;
+  PathAt& operator=(const PathAt&) = delete;
+  bool ok() const { return ok_; }
+  int folder() const { return folder_; }
+  const char* name() const { return name_.c_str(); }
+
+ private:
+  int folder_ = AT_FDCWD;
+  std::string name_;
+  bool ok_ = false;
+};
+
+PathAt::PathAt(const std::string& native) {
+  if (native.empty()) return;
+  if (native.size() < PATH_MAX) {
+    name_ = native;
+    ok_ = true;
+    return;
+  }
+  std::size_t end = native.size();
+  while (end > 1 && native[end - 1] == '/') --end;
+  const std::size_t cut = native.rfind('/', end - 1);
+  if (cut == std::string::npos) return;
+  name_ = native.substr(cut + 1, end - cut - 1);
+  // The folders are opened a few at a time, each piece well within the limit.
+  std::size_t at = 0;
+  if (native[0] == '/') {
+    folder_ = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0) return;
+    at = 1;
+  }
+  while (at < cut) {
+    std::size_t stop = cut;
+    if (stop - at > PATH_MAX / 2) {
+      stop = native.rfind('/', at + PATH_MAX / 2);
+      if (stop == std::string::npos || stop <= at) return;
+    }
+    const std::string piece = native.substr(at, stop - at);
+    const int next = openat(folder_, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ >= 0) close(folder_);
+    folder_ = next;
+    if (next < 0) return;
+    at = stop + 1;
+  }
+  ok_ = true;
+}
+
 struct FolderId {
   dev_t device = 0;
   ino_t inode = 0;
@@ -82,8 +139,9 @@ struct FolderId {
 bool ReadFolder(const std::u16string& folder, const std::u16string& pattern,
                 std::vector<FoundEntry>& entries, FolderId& id) {
   const std::string native = folder.empty() ? std::string(".") : posix::NativePath(folder);
-  if (native.empty()) return false;
-  const int fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const PathAt at(native);
+  if (!at.ok()) return false;
+  const int fd = openat(at.folder(), at.name(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat folderStat {};
   if (fstat(fd, &folderStat) != 0) {
@@ -154,10 +212,13 @@ bool ReadFolder(const std::u16string& folder, const std::u16string& pattern,
 // What stat tells about a native path, links followed; a dangling link is an
 // empty file. False for missing paths and special files.
 bool StatEntry(const std::string& native, FoundEntry& entry) {
-  if (native.empty()) return false;
+  const PathAt at(native);
+  if (!at.ok()) return false;
   struct stat info {};
-  if (stat(native.c_str(), &info) != 0) {
-    if (lstat(native.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
+  if (fstatat(at.folder(), at.name(), &info, 0) != 0) {
+    if (fstatat(at.folder(), at.name(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(info.st_mode))
+      return false;
     entry.isDirectory = false;
     entry.size = 0;
     return true;
@@ -224,10 +285,12 @@ bool FindPath(const std::u16string& path, FoundEntry& entry) {
 }
 
 bool ReadAttributes(const std::u16string& path, bool& isDirectory) {
-  const std::string native = posix::NativePath(path);
-  if (native.empty()) return false;
+  const PathAt at(posix::NativePath(path));
+  if (!at.ok()) return false;
   struct stat info {};
-  if (stat(native.c_str(), &info) != 0 && lstat(native.c_str(), &info) != 0) return false;
+  if (fstatat(at.folder(), at.name(), &info, 0) != 0 &&
+      fstatat(at.folder(), at.name(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return false;
   isDirectory = S_ISDIR(info.st_mode);
   return true;
 }
@@ -319,10 +382,10 @@ void CloseListing(Listing* listing) {
 }
 
 File* OpenForReading(const std::u16string& path) {
-  const std::string native = posix::NativePath(path);
-  if (native.empty()) return nullptr;
+  const PathAt at(posix::NativePath(path));
+  if (!at.ok()) return nullptr;
   // O_NONBLOCK keeps a pipe from blocking the open; it is refused right after.
-  const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = openat(at.folder(), at.name(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
