@@ -83,6 +83,14 @@ DateValue LocalDateNow() {
 
 Text FormatDateMask(const Text& mask, DateValue value) {
   const Fields f = FieldsOf(value);
+  // The first token that matches wins, so "yyyy" is tried before "yy".
+  const struct {
+    const char16_t* token;
+    int value;
+    int digits;
+  } tokens[] = {{u"yyyy", f.year, 4}, {u"yy", f.year % 100, 2}, {u"mm", f.month, 2},
+                {u"dd", f.day, 2},     {u"hh", f.hour, 2},       {u"ii", f.minute, 2},
+                {u"ss", f.second, 2}};
   Text out;
   size_t i = 0;
   while (i < mask.size()) {
@@ -91,29 +99,17 @@ Text FormatDateMask(const Text& mask, DateValue value) {
       continue;
     }
     const size_t at = i + 1;
-    if (MatchesToken(mask, at, u"yyyy")) {
-      AppendNumber(out, f.year, 4);
-      i = at + 4;
-    } else if (MatchesToken(mask, at, u"yy")) {
-      AppendNumber(out, f.year % 100, 2);
-      i = at + 2;
-    } else if (MatchesToken(mask, at, u"mm")) {
-      AppendNumber(out, f.month, 2);
-      i = at + 2;
-    } else if (MatchesToken(mask, at, u"dd")) {
-      AppendNumber(out, f.day, 2);
-      i = at + 2;
-    } else if (MatchesToken(mask, at, u"hh")) {
-      AppendNumber(out, f.hour, 2);
-      i = at + 2;
-    } else if (MatchesToken(mask, at, u"ii")) {
-      AppendNumber(out, f.minute, 2);
-      i = at + 2;
-    } else if (MatchesToken(mask, at, u"ss")) {
-      AppendNumber(out, f.second, 2);
-      i = at + 2;
-    } else {
-      out += u'%';
+    bool matched = false;
+    for (const auto& t : tokens) {
+      if (MatchesToken(mask, at, t.token)) {
+        AppendNumber(out, t.value, t.digits);
+        i = at + std::char_traits<char16_t>::length(t.token);
+        matched = true;
+        break;
+      }
+    }
+    if (!matched) {
+      out += u'%';  // no token follows: the sign stands for itself
       i = at;
     }
   }
