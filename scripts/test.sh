@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds, and runs every test: once in a release build, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then the fuzz targets briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh build
@@ -13,4 +13,6 @@ echo "== release build"
 (cd build && ctest --output-on-failure -j2) || status=1
 echo "== sanitizer build"
 (cd build-asan && ctest --output-on-failure -j2) || status=1
+echo "== fuzz targets, briefly, under AddressSanitizer and UndefinedBehaviorSanitizer"
+bash scripts/fuzz_smoke.sh || status=1
 exit $status
