@@ -12,7 +12,9 @@ status=0
 echo "== release build"
 (cd build && ctest --output-on-failure -j2) || status=1
 echo "== sanitizer build"
-(cd build-asan && ctest --output-on-failure -j2) || status=1
+# The desktop tests drive GTK, which is not ours and is far too slow under
+# the sanitizers to drive reliably; they run in the release build above.
+(cd build-asan && ctest --output-on-failure -j2 -E 'e2e.test_(dialog|report_window)') || status=1
 echo "== fuzz targets, briefly, under AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/fuzz_smoke.sh || status=1
 exit $status
