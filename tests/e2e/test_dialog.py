@@ -184,7 +184,11 @@ class TerminalPromptTest(LabelRun):
             os.execve(PROGRAM, [PROGRAM, "/p", project, "/w", label], env)
         shown = b""
         try:
-            shown = self.read_until(terminal, shown, PROMPT.encode())
+            # The default shows once the editor reads: the terminal is in its
+            # raw mode then. Keys sent before that are typed ahead into the
+            # terminal's own line mode, which would apply Backspace and
+            # Ctrl+U itself, to its own empty line.
+            shown = self.read_until(terminal, shown, (PROMPT + label.upper()).encode())
             for key in keys:
                 os.write(terminal, key)
                 time.sleep(0.2)
@@ -227,18 +231,9 @@ class TerminalPromptTest(LabelRun):
             ([b" x\r"], "BETA 2 X"),
             ([b"\x1b[D\x1b[DZ\r"], "BETAZ 2"),       # two arrows left, then typed
             ([b"\x1b[H", b"<\r"], "_BETA 2"),         # Home; the typed text is cleaned too
-            ([b"\t\r"], "BETA 2"),                    # Tab neither completes nor inserts
-        ]
-        for keys, label in cases:
-            with self.subTest(keys=keys):
-                project, _ = self.ask(keys)
-                self.assertLabel(project, label)
-
-    @unittest.skip("known defect: the prompt does not honour the terminal's erase and kill keys")
-    def test_erase_and_kill_keys(self):
-        cases = [
-            ([b"\x7f\x7f", "\u00fc\r".encode()], "BETA\u00dc"),
+            ([b"\x7f\x7f", "\u00fc\r".encode()], "BETA\u00dc"),  # the erase key
             ([b"\x15new\r"], "NEW"),                  # Ctrl+U empties the line
+            ([b"\t\r"], "BETA 2"),                    # Tab neither completes nor inserts
         ]
         for keys, label in cases:
             with self.subTest(keys=keys):
