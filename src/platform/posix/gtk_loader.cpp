@@ -18,7 +18,7 @@ bool Named(const char* variable) {
 
 bool Resolve(void* library, Gtk& gtk) {
   bool complete = true;
-#define QUILLFORT_GTK_RESOLVE(name)                                         \
+#define QUILLFORT_GTK_RESOLVE(name)                                       \
   gtk.name = reinterpret_cast<decltype(gtk.name)>(dlsym(library, #name)); \
   complete = complete && gtk.name != nullptr;
   QUILLFORT_GTK_FUNCTIONS(QUILLFORT_GTK_RESOLVE)

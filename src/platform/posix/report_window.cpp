@@ -57,9 +57,9 @@ GtkTextTag* TagFor(ReportWindow& w, unsigned attribute) {
   if (w.tags[attribute] == nullptr) {
     char name[8];
     std::snprintf(name, sizeof name, "a%u", attribute);
-    w.tags[attribute] = w.gtk->gtk_text_buffer_create_tag(
-        w.buffer, name, "foreground", kPalette[attribute & 15], "background",
-        kPalette[(attribute >> 4) & 15], nullptr);
+    w.tags[attribute] =
+        w.gtk->gtk_text_buffer_create_tag(w.buffer, name, "foreground", kPalette[attribute & 15],
+                                          "background", kPalette[(attribute >> 4) & 15], nullptr);
   }
   return w.tags[attribute];
 }
@@ -173,7 +173,8 @@ void SizeForConsole(ReportWindow& w) {
 
 bool OpenReportWindowIfNoTerminal(void (*onClose)()) {
   if (g_window != nullptr) return true;
-  if (IsTerminal(STDIN_FILENO) || IsTerminal(STDOUT_FILENO) || IsTerminal(STDERR_FILENO)) return false;
+  if (IsTerminal(STDIN_FILENO) || IsTerminal(STDOUT_FILENO) || IsTerminal(STDERR_FILENO))
+    return false;
   if (OutputIsFileOrPipe() || !DisplayNamed()) return false;
   const Gtk* gtk = LoadGtk();
   if (gtk == nullptr) return false;
