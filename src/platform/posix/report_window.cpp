@@ -91,26 +91,6 @@ void EraseLastTyped(ReportWindow& w) {
   gtk.gtk_text_buffer_delete(w.buffer, &from, &to);
 }
 
-std::string Utf8Of(gunichar c) {
-  std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
-
 // Typing: echo in the current colours, Backspace takes back, Enter ends the
 // line.
 void TakeKey(ReportWindow& w, guint keyval) {
@@ -129,7 +109,8 @@ void TakeKey(ReportWindow& w, guint keyval) {
   }
   const gunichar c = w.gtk->gdk_keyval_to_unicode(keyval);
   if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return;
-  const std::string text = Utf8Of(c);
+  std::string text;
+  posix::AppendUtf8(text, c);
   w.typed += text;
   Append(w, text);
 }
