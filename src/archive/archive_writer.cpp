@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/archive_names.h"
 #include "platform/files.h"
 #include "run/path_helpers.h"
 #include "ui/error_console.h"
@@ -63,6 +64,12 @@ BackupArchive* BackupArchive::Create(const Text& path) {
     return nullptr;
   }
   archive_write_set_format_zip(handle);
+  if (!platform::PrepareArchiveNames(handle)) {
+    archive_write_free(handle);
+    platform::CloseFile(output);
+    DeleteFileForced(partialPath);
+    return nullptr;
+  }
   // Larger blocks mean fewer writes; the last block is not padded.
   archive_write_set_bytes_per_block(handle, 128 * 1024);
   archive_write_set_bytes_in_last_block(handle, 1);
@@ -83,8 +90,6 @@ BackupArchive* BackupArchive::Create(const Text& path) {
 }
 
 bool BackupArchive::AddFile(const Text& fullPath, const Text& entryName) {
-  const std::string name = platform::ArchiveNameUtf8(entryName);
-
   platform::File* file = platform::OpenForReading(fullPath);
   if (file == nullptr) return false;
   // Sizes are 64-bit throughout, so files of 2 GiB and more are added whole.
@@ -102,7 +107,13 @@ bool BackupArchive::AddFile(const Text& fullPath, const Text& entryName) {
     platform::CloseFile(file);
     return false;
   }
-  archive_entry_set_pathname(entry, name.c_str());
+  // A name that cannot be handed over would leave an entry without its name.
+  if (!platform::SetArchiveEntryName(entry, entryName)) {
+    archive_entry_free(entry);
+    std::free(buffer);
+    platform::CloseFile(file);
+    return false;
+  }
   archive_entry_set_size(entry, size);
   archive_entry_set_filetype(entry, AE_IFREG);
   archive_entry_set_perm(entry, 0644);
