@@ -23,4 +23,19 @@ inline std::u16string FromWide(const wchar_t* text, std::size_t length) {
   return std::u16string(reinterpret_cast<const char16_t*>(text), length);
 }
 
+/// The text with each unpaired surrogate replaced by U+FFFD, as UTF-8 and
+/// the archive's names need well-formed text.
+inline std::u16string WellFormed(std::u16string text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      ++i;  // a pair
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      text[i] = 0xFFFD;
+    }
+  }
+  return text;
+}
+
 }  // namespace platform::win32
