@@ -55,17 +55,20 @@ bool RenameFile(const std::u16string& from, const std::u16string& to);
 /// Flushes a folder's entries to stable storage.
 bool SyncFolder(const std::u16string& folder);
 
-// Listings. A listing hands out "." and ".." first, then the entries in the
-// order of their upper-cased names (unit by unit), so that every machine lists
-// a folder the same way. Special files (pipes, sockets, devices) are not
-// listed; a link is listed as what it leads to, a dangling link as a file.
+// Listings. On POSIX a listing hands out "." and ".." first, then the entries
+// in the order of their upper-cased names (unit by unit), imitating NTFS;
+// Windows hands out the system's own order. Special files (pipes, sockets,
+// devices) are not listed; a link is listed as what it leads to, a dangling
+// link as a file.
 struct Listing;
 
 enum class ListStatus { Opened, NothingMatches, Failed };
 
 /// Starts a listing for a search text: a folder, a separator and a pattern
-/// (such as *.*). On Opened the first entry is in `first`. A folder that is
-/// already being listed by an open listing (a link loop) gives Failed.
+/// (such as *.*). On Opened the first entry is in `first`. On POSIX a folder
+/// that is already being listed by an open listing (a link loop) gives
+/// Failed; Windows lists what the system lists (a junction loop ends at the
+/// path-length limit).
 ListStatus OpenListing(const std::u16string& searchText, Listing*& listing,
                        FoundEntry& first);
 

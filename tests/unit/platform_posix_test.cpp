@@ -28,6 +28,7 @@
 #include "platform/posix/native_text.h"
 #include "platform/posix/process_internal.h"
 #include "platform/process.h"
+#include "platform/text_case.h"
 #include "platform_scratch.h"
 #include "run/command_line.h"
 #include "u16_display.h"
@@ -148,6 +149,103 @@ TEST(PosixNamesTest, ConversionTables) {
     EXPECT_EQ(platform::posix::NativePath(c.text), c.bytes);
   }
   EXPECT_TEXT_EQ(platform::posix::PathFromNative("/x/a:b/\xFF"), u"\\x\\a\uF03Ab\\\xDCFF");
+}
+
+TEST(PosixListingTest, DotsFirstThenUpperCasedNamesInUnitOrder) {
+  ScratchFolder dir;
+  // Created in an order unlike the expected one. Upper-casing puts "_" and
+  // "[" after the letters and "A.txt" before "a_b", which neither the raw
+  // names nor lower-cased ones would do.
+  for (const char16_t* name : {u"_x", u"b.pb", u"Zed", u"a_b", u"\u00E9", u"[y", u"A.txt", u"\u00E4.pb"})
+    ASSERT_TRUE(WriteThroughLayer(dir / name, "x"));
+  ASSERT_TRUE(platform::MakeFolder(dir / u"Mid"));
+
+  std::vector<FoundEntry> entries;
+  ASSERT_EQ(ListThroughLayer(dir / u"*.*", entries), ListStatus::Opened);
+  EXPECT_EQ(ListedNames(entries), (Names{u"./", u"../", u"A.txt", u"a_b", u"b.pb", u"Mid/", u"Zed",
+                                         u"[y", u"_x", u"\u00E4.pb", u"\u00E9"}));
+}
+
+TEST(PosixNamesTest, MappedNamesRoundTripAndStayDistinct) {
+  ScratchFolder dir;
+  // U+F000 + a character that a path cannot hold is that character in a name;
+  // each name must open again under exactly the name that the listing gives.
+  const std::u16string names[] = {
+      u"ab.pb",
+      u"a\uF03Ab.pb",
+      u"q\uF03F\uF02A\uF022\uF03C\uF03E\uF07C.txt",
+      u"back\uF05Cslash",
+  };
+  for (const auto& name : names) ASSERT_TRUE(WriteThroughLayer(dir / name, "content of " + platform::ArchiveNameUtf8(name)));
+
+  std::vector<FoundEntry> entries;
+  ASSERT_EQ(ListThroughLayer(dir / u"*.*", entries), ListStatus::Opened);
+  ASSERT_EQ(entries.size(), 6u);
+  for (std::size_t i = 2; i < entries.size(); ++i) {
+    SCOPED_TRACE(ShowText(entries[i].name));
+    EXPECT_NE(std::find(std::begin(names), std::end(names), entries[i].name), std::end(names));
+    std::string content;
+    ASSERT_TRUE(ReadThroughLayer(dir / entries[i].name, content));
+    EXPECT_EQ(content, "content of " + platform::ArchiveNameUtf8(entries[i].name));
+  }
+  // A mapped character is no wildcard: only the name with a real "*" matches.
+  FoundEntry entry;
+  ASSERT_TRUE(platform::FindPath(dir / u"q\uF03F\uF02A*", entry));
+  EXPECT_TEXT_EQ(entry.name, names[2]);
+  EXPECT_FALSE(platform::FindPath(dir / u"q\uF03F\uF02Ax", entry));
+}
+
+TEST(PosixNamesTest, ArchiveNamesWriteMappedCharactersAsThemselves) {
+  struct Case {
+    std::u16string name;
+    std::string utf8;
+  };
+  const Case cases[] = {
+      {u"a\uF03Ab.pb", "a:b.pb"},
+      {u"\uF02A\uF03F\uF022\uF03C\uF03E\uF07C", "*?\"<>|"},
+      // Except the backslash, which would read as a separator.
+      {u"x\uF05Cy", "x\xEF\x81\x9Cy"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ShowText(c.name));
+    EXPECT_EQ(platform::ArchiveNameUtf8(c.name), c.utf8);
+  }
+}
+
+TEST(PosixFindPathTest, WildcardsTakeTheFirstInSortedOrder) {
+  ScratchFolder dir;
+  ASSERT_TRUE(WriteThroughLayer(dir / u"Gamma", "12345"));
+  ASSERT_TRUE(platform::MakeFolder(dir / u"Game"));
+  FoundEntry entry;
+  ASSERT_TRUE(platform::FindPath(dir / u"Ga*", entry));  // GAME before GAMMA
+  EXPECT_TEXT_EQ(entry.name, u"Game");
+  EXPECT_TRUE(entry.isDirectory);
+  ASSERT_TRUE(platform::FindPath(dir / u"*", entry));
+  EXPECT_TEXT_EQ(entry.name, u".");
+  EXPECT_TRUE(entry.isDirectory);
+}
+
+TEST(PosixTextCaseTest, UnicodeSimpleMappingOfTheSpecialLetters) {
+  struct Case {
+    std::u16string text;
+    std::u16string upper;
+    std::u16string lower;
+  };
+  const Case cases[] = {
+      // Final sigma uppers to sigma.
+      {u"\u03C2", u"\u03A3", u"\u03C2"},
+      // Dotted capital I lowers to i; dotless i uppers to I.
+      {u"\u0130\u0131", u"\u0130I", u"i\u0131"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ShowText(c.text));
+    std::u16string upper = c.text, lower = c.text;
+    platform::UpperUnits(upper);
+    platform::LowerUnits(lower);
+    EXPECT_TEXT_EQ(upper, c.upper);
+    EXPECT_TEXT_EQ(lower, c.lower);
+    for (std::size_t i = 0; i < c.text.size(); ++i) EXPECT_EQ(platform::LowerUnit(c.text[i]), c.lower[i]) << i;
+  }
 }
 
 TEST(PosixFilesTest, LinksAreFollowedAndSpecialFilesLeftOut) {

@@ -125,6 +125,10 @@ bool IsReplaceable(const std::u16string& path) {
 
 bool RenameFile(const std::u16string& from, const std::u16string& to) {
   if (from.empty() || to.empty()) return false;
+  // The system refuses to replace a read-only file; Wine does not.
+  const DWORD attributes = Attributes(to);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return false;
   return MoveFileExW(win32::Wide(SystemPath(from)), win32::Wide(SystemPath(to)),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
@@ -169,7 +173,11 @@ File* OpenForReading(const std::u16string& path) {
 }
 
 File* OpenForWriting(const std::u16string& path) {
-  // The system refuses to empty a read-only file.
+  // The system refuses to empty a read-only file; Wine running as root does
+  // not, so the attribute is checked here as well.
+  const DWORD attributes = Attributes(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return nullptr;
   return OpenDiskFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, 0);
 }
 
