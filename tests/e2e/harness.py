@@ -9,6 +9,11 @@ import unittest
 import zipfile
 
 PROGRAM = os.environ.get("QUILLFORT", os.path.join(os.path.dirname(__file__), "../../build/quillfort"))
+# The Windows build runs under this Wine loader when it is set. Linux paths
+# then reach the program as they are: it reads /tmp/x as \tmp\x, which
+# Windows resolves on the current drive, Wine's Z: (the Linux root).
+WINE = os.environ.get("QUILLFORT_WINE", "")
+ON_WINE = bool(WINE)
 HERE = os.path.dirname(os.path.abspath(__file__))
 # A configuration without any playback device: runs end without the chime's wait.
 NO_SOUND = os.path.join(HERE, "no-sound.conf")
@@ -16,6 +21,33 @@ NO_SOUND = os.path.join(HERE, "no-sound.conf")
 REPORT_HEAD = ["@ https://quillfort.example/", ""]
 ADD_FAILED = "don't know why, but Tarn packer failed to add this file"
 STAMP = r"\(\d{4}-\d\d-\d\d\) \d\d-\d\d-\d\d"
+
+
+def posix_only(reason):
+    """Skips a test or a class under Wine: it needs what only the POSIX build has."""
+    return unittest.skipIf(ON_WINE, "POSIX only: " + reason)
+
+
+def windows_only(reason):
+    """Skips a test or a class unless the Windows build runs under Wine."""
+    return unittest.skipUnless(ON_WINE, "Windows only: " + reason)
+
+
+def program_command(args):
+    """The command line that starts the program with these arguments."""
+    return ([WINE] if ON_WINE else []) + [PROGRAM] + list(args)
+
+
+def program_env(extra=None):
+    """The environment that run() gives the program: no chime device, and no
+    display for the Linux build (its report then goes to the streams); Wine
+    keeps the display, which its own window services need."""
+    env = dict(os.environ)
+    env.setdefault("ALSA_CONFIG_PATH", NO_SOUND)
+    if not ON_WINE:
+        env.pop("DISPLAY", None)
+    env.update(extra or {})
+    return env
 
 
 def mapped_name(name):
@@ -31,12 +63,8 @@ def layer_path(path):
 
 def run(args, cwd=None, stdin=b"", env=None, user=None, timeout=120, preexec=None):
     """Runs the program; returns (exit code, stdout bytes, stderr bytes)."""
-    full_env = dict(os.environ)
-    full_env.setdefault("ALSA_CONFIG_PATH", NO_SOUND)
-    full_env.pop("DISPLAY", None)
-    if env:
-        full_env.update(env)
-    command = [PROGRAM] + list(args)
+    full_env = program_env(env)
+    command = program_command(args)
     if user:
         command = ["setpriv", "--reuid=" + user, "--regid=" + user, "--clear-groups"] + command
         if user == "nobody":

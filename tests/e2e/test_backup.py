@@ -3,7 +3,7 @@ import os
 import re
 import time
 
-from harness import BackupTestCase, archive_name_pattern, mapped_name, run
+from harness import ON_WINE, BackupTestCase, archive_name_pattern, mapped_name, run
 
 SOURCES = {
     "a.pb": "Procedure A()\nEndProcedure\n",
@@ -128,23 +128,29 @@ class ProjectModeTest(BackupTestCase):
             "caf\u00e9.pb": "accent",
             "\u65e5\u672c\u8a9e.pb": "japanese",
             "emoji \U0001F600.pb": "emoji",
-            "a:b.pb": "with colon",
-            "ab.pb": "without colon",
-            "q?*<>|.pb": "wildcards",
-            'quote".pb': "quote",
-            "back\\slash.pb": "backslash",
         }
+        if not ON_WINE:
+            # Names that only POSIX systems allow: characters that Windows
+            # forbids, and below, bytes that are not UTF-8.
+            files.update({
+                "a:b.pb": "with colon",
+                "ab.pb": "without colon",
+                "q?*<>|.pb": "wildcards",
+                'quote".pb': "quote",
+                "back\\slash.pb": "backslash",
+            })
         project = self.make_tree(os.path.join(self.root, "Names"), files)
-        raw = os.path.join(os.fsencode(project), b"bad\xff.pb")
-        with open(raw, "wb") as f:
-            f.write(b"not utf-8")
+        if not ON_WINE:
+            raw = os.path.join(os.fsencode(project), b"bad\xff.pb")
+            with open(raw, "wb") as f:
+                f.write(b"not utf-8")
         self.assertSuccess(run(["/p", project, "/silent"]))
         archive = self.only_archive(os.path.join(project, "_backups"))
 
         def entry(name):
             # A backslash inside a name stays apart from the separators.
             return "Names\\" + name.replace("\\", "\uf05c")
-        all_names = list(files) + ["bad\udcff.pb"]
+        all_names = list(files) + ([] if ON_WINE else ["bad\udcff.pb"])
         expected = []
         for name in listing_order(all_names):
             content = files[name].encode() if name in files else b"not utf-8"

@@ -9,11 +9,12 @@ import time
 import unittest
 
 import xdisplay
-from harness import NO_SOUND, PROGRAM, BackupTestCase, archive_name_pattern, run
+from harness import NO_SOUND, PROGRAM, BackupTestCase, archive_name_pattern, posix_only, run
 
 TITLE = "Backup caption"
 PROMPT = "Set label for this backup. 64 characters max: "
 MISSING = xdisplay.missing_tools()
+GTK_ONLY = posix_only("the GTK dialog and the terminal prompt; the Windows dialog has tests of its own")
 
 
 class LabelRun(BackupTestCase):
@@ -30,6 +31,7 @@ class LabelRun(BackupTestCase):
         self.assertRegex(self.archive_name(project), archive_name_pattern(tags, label))
 
 
+@GTK_ONLY
 @unittest.skipIf(MISSING, "needs " + ", ".join(MISSING))
 class DialogTest(LabelRun):
     @classmethod
@@ -161,6 +163,7 @@ class DialogTest(LabelRun):
         self.assertIn(b"libgtk-3.so.0", self.finish(proc))
 
 
+@GTK_ONLY
 class WithoutDisplayTest(LabelRun):
     def test_no_display_and_no_terminal_leave_the_label_empty(self):
         project = self.project()
@@ -169,6 +172,7 @@ class WithoutDisplayTest(LabelRun):
         self.assertLabel(project, None)
 
 
+@GTK_ONLY
 class TerminalPromptTest(LabelRun):
     """The prompt on a terminal when there is no display, driven through a pseudo-terminal."""
 

@@ -5,7 +5,8 @@ import subprocess
 import threading
 import time
 
-from harness import ADD_FAILED, PROGRAM, BackupTestCase, layer_path, report_lines, run
+from harness import (ADD_FAILED, BackupTestCase, layer_path, posix_only, program_command, program_env,
+                     report_lines, run)
 
 
 class ReportTest(BackupTestCase):
@@ -90,6 +91,7 @@ class ReportTest(BackupTestCase):
         self.assertEqual(len(replaced), 1)
         self.assertArchive(os.path.join(backups, replaced[0]), [("Game\\a.pb", b"a")])
 
+    @posix_only("runs the program as another user")
     def test_unreadable_file_removes_the_archive(self):
         project = self.make_tree(os.path.join(self.root, "Game"),
                                  {"a.pb": "a", "b.pb": "secret", "c.pb": "c"})
@@ -138,8 +140,8 @@ class ReportTest(BackupTestCase):
 
 class SingleInstanceTest(BackupTestCase):
     def test_second_instance_reports_while_the_first_waits(self):
-        first = subprocess.Popen([PROGRAM], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                 stderr=subprocess.PIPE)
+        first = subprocess.Popen(program_command([]), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, env=program_env())
         try:
             # Once the first shows its report it holds the lock and waits for a line.
             head = os.read(first.stdout.fileno(), 4096)
@@ -153,8 +155,10 @@ class SingleInstanceTest(BackupTestCase):
         self.assertReport(run([]), "", "No valid arguments")
 
     def test_killed_instance_does_not_block_the_next(self):
-        first = subprocess.Popen([PROGRAM], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        time.sleep(0.3)
+        first = subprocess.Popen(program_command([]), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                 env=program_env())
+        # Killed once it holds the lock and waits in its report.
+        self.assertTrue(os.read(first.stdout.fileno(), 4096))
         first.kill()
         first.wait()
         first.stdin.close()
@@ -177,6 +181,7 @@ class PartialArchiveTest(BackupTestCase):
                                      ("Game\\Inner\\_backups\\(2030-01-01) 00-00-00 [PJ].zip",
                                       b"an inner backup")])
 
+    @posix_only("runs the program as another user")
     def test_failed_addition_keeps_an_earlier_archive_of_the_same_name(self):
         project = self.make_tree(os.path.join(self.root, "Game"), {"a.pb": "a", "b.pb": "b"})
         os.chmod(project, 0o777)

@@ -7,7 +7,7 @@ import time
 import unittest
 
 import xdisplay
-from harness import NO_SOUND, PROGRAM, REPORT_HEAD, BackupTestCase, layer_path, report_lines
+from harness import NO_SOUND, PROGRAM, REPORT_HEAD, BackupTestCase, layer_path, posix_only, report_lines
 
 TITLE = "Quillfort by Tamsel Ardy"
 MISSING = xdisplay.missing_tools()
@@ -40,6 +40,7 @@ def colour_name(pixels):
     return kind
 
 
+@posix_only("the report window that the Linux build draws itself")
 @unittest.skipIf(MISSING, "needs " + ", ".join(MISSING))
 class ReportWindowTest(BackupTestCase):
     @classmethod

@@ -16,8 +16,8 @@ import time
 import unittest
 import zipfile
 
-from harness import (ADD_FAILED, NO_SOUND, PROGRAM, REPORT_HEAD, STAMP, BackupTestCase, layer_path,
-                     report_lines, run)
+from harness import (ADD_FAILED, PROGRAM, REPORT_HEAD, STAMP, BackupTestCase, layer_path,
+                     posix_only, program_command, program_env, report_lines, run)
 from test_backup import expected_entries
 
 FINAL_NAME = re.compile("^" + STAMP + r" \[PJ\].*\.zip$")
@@ -29,15 +29,6 @@ PROMPT = "Set label for this backup. 64 characters max: "
 # and what is left at the close; that decides which step meets a full disk.
 WRITE_BLOCK = 128 * 1024
 PAGE = 4096
-
-
-def program_env(extra=None):
-    """The environment that run() gives the program."""
-    env = dict(os.environ)
-    env.setdefault("ALSA_CONFIG_PATH", NO_SOUND)
-    env.pop("DISPLAY", None)
-    env.update(extra or {})
-    return env
 
 
 def write_files(base, files):
@@ -132,7 +123,7 @@ def kill_points(project, count, next_run_every=4):
 
     for i in range(count):
         delay = duration * 1.1 * i / max(count - 1, 1)
-        proc = subprocess.Popen([PROGRAM] + args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+        proc = subprocess.Popen(program_command(args), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, env=program_env())
         time.sleep(delay)
         proc.kill()
@@ -276,6 +267,7 @@ class DiskFullTest(BackupTestCase):
         print("\nfile-size limits (archive %d bytes): %s" % (size, dict(seen)), file=sys.stderr)
         self.assertEqual(set(seen), {"success", "finishing", "data of big.pb", "header of a small file"})
 
+    @posix_only("mounts a tmpfs")
     def test_full_file_system(self):
         project, layout = self.prepare()
         backups = os.path.join(project, "_backups")
@@ -347,6 +339,7 @@ def make_special(path, kind):
     return True
 
 
+@posix_only("FIFOs, sockets, device nodes and symbolic links")
 class SpecialFileTest(BackupTestCase):
     def test_special_files_are_left_out_and_refused(self):
         project = self.make_tree(os.path.join(self.root, "Proj"), {"a.pb": "a", "sub/b.pb": "b"})
@@ -436,6 +429,7 @@ class OddTreeTest(BackupTestCase):
         archive = self.backup(project)
         self.assertArchive(archive, [("Wide\\" + n, b"") for n in names[:-1]] + [("Wide\\" + names[-1], b"last")])
 
+    @posix_only("control characters and bytes that are not UTF-8 in names")
     def test_odd_names(self):
         names = [
             b"a" * 255,                          # the longest name a file system allows
@@ -454,6 +448,7 @@ class OddTreeTest(BackupTestCase):
         self.assertEqual(len(entries), len(names))
         self.assertArchive(self.backup(project), entries)
 
+    @posix_only("symbolic links")
     def test_link_loops(self):
         project = self.make_tree(os.path.join(self.root, "Proj"), {"a.pb": "a", "sub/b.pb": "b"})
         self.make_tree(self.root, {"Other/x.pb": "x"})
@@ -473,6 +468,7 @@ class OddTreeTest(BackupTestCase):
 
 # --- the single-instance guard under load ---
 
+@posix_only("the label prompt on a terminal")
 class InstanceLoadTest(BackupTestCase):
     INSTANCES = 20
     ROUNDS = 20

@@ -8,7 +8,7 @@ import time
 import unittest
 import wave
 
-from harness import BackupTestCase, NO_SOUND, run
+from harness import BackupTestCase, NO_SOUND, posix_only, run
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 IMAGE = os.path.join(ROOT, "res", "completion_sound.wav")
@@ -49,6 +49,7 @@ class CompletionSoundTest(BackupTestCase):
         archive = self.only_archive(os.path.join(project, "_backups"))
         return result, archive, ended
 
+    @posix_only("captures the played samples through ALSA's file plugin")
     def test_a_backup_plays_the_whole_sound_and_waits_for_it(self):
         config, played = self.file_device()
         (code, out, err), archive, ended = self.backup({"ALSA_CONFIG_PATH": config})
