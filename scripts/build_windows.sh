@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs: build-win32/ (i686, the shipped one) and build-win64/ (x86_64, the one Wine runs here).
+# Usage: scripts/build_windows.sh [extra cmake arguments for both builds...]
+# Installs what is missing (Debian, as root), builds libarchive once per
+# version and arch (cached under ${QUILLFORT_CACHE:-/var/cache/quillfort}).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+          binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libz-mingw-w64-dev
+          dpkg-dev googletest)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -c "install ok installed" >/dev/null || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+for arch in i686 x86_64; do
+  case $arch in
+    i686) build=build-win32 ;;
+    x86_64) build=build-win64 ;;
+  esac
+  prefix=$(bash scripts/build_win_libarchive.sh "$arch" | tail -n1)
+  echo "== $build ($arch), libarchive from $prefix"
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw-$arch.cmake" \
+    -DQUILLFORT_LIBARCHIVE_PREFIX="$prefix" "$@" >/dev/null
+  cmake --build "$build" -j2
+done
+
+for build in build-win32 build-win64; do
+  for exe in "$build"/Quillfort.exe "$build"/tests/quillfort_tests.exe; do
+    if [ -f "$exe" ]; then printf '%10d bytes  %s\n' "$(stat -c %s "$exe")" "$exe"; fi
+  done
+done
