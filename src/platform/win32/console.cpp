@@ -20,11 +20,21 @@ BOOL WINAPI ControlThunk(DWORD event) {
   return handler != nullptr && handler(static_cast<int>(event)) ? TRUE : FALSE;
 }
 
-// A file or pipe that whoever started the process put in place of a console.
+// A file, a pipe or a device such as NUL that whoever started the process
+// put in place of a console.
 bool IsRedirected(HANDLE handle) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
-  const DWORD type = GetFileType(handle);
-  return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+  DWORD mode = 0;
+  switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+    case FILE_TYPE_PIPE:
+      return true;
+    case FILE_TYPE_CHAR:
+      // A console answers for its mode; other character devices do not.
+      return !GetConsoleMode(handle, &mode);
+    default:
+      return false;
+  }
 }
 
 HANDLE StandardOutput() { return GetStdHandle(STD_OUTPUT_HANDLE); }

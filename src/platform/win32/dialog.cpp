@@ -90,9 +90,11 @@ void SuspendWindows() {
       if (record.threadId == thread && record.wasTopmost) topmost.push_back(record.window);
     }
   }
-  // Outside the lock: moving a window in the order sends it messages.
+  // Outside the lock: moving a window in the order sends it messages. Without
+  // SWP_NOACTIVATE the move would also activate it, taking the foreground
+  // from the window that is to own the dialog.
   for (HWND window : topmost) {
-    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 }
 
@@ -104,7 +106,8 @@ void ResumeWindows() {
   for (const SuspendedWindow& record : TakeRecordsOfThisThread()) {
     if (record.disabledByDialog) EnableWindow(record.window, TRUE);
     if (record.wasTopmost) {
-      SetWindowPos(record.window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      SetWindowPos(record.window, HWND_TOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
 }
