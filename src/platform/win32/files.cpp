@@ -71,8 +71,11 @@ File* OpenDiskFile(const std::u16string& path, DWORD access, DWORD share, DWORD 
   return new File{handle};
 }
 
-// Larger requests are split, as one call moves less than 4 GiB.
-constexpr std::size_t kMaxChunk = 1u << 30;
+// Larger requests are split, as one call moves less than 4 GiB. Reads go in
+// smaller pieces: Wine commits every page of a read's buffer before reading,
+// so one large request for a small file costs hundreds of page faults.
+constexpr std::size_t kMaxWriteChunk = 1u << 30;
+constexpr std::size_t kMaxReadChunk = 64 * 1024;
 
 }  // namespace
 
@@ -203,7 +206,7 @@ std::size_t ReadFromFile(File* file, void* buffer, std::size_t count) {
   // Fill the whole request where the file has the bytes; stop at the end and
   // at an error (the next call then reports 0).
   while (got < count) {
-    const auto chunk = static_cast<DWORD>(std::min(count - got, kMaxChunk));
+    const auto chunk = static_cast<DWORD>(std::min(count - got, kMaxReadChunk));
     DWORD read = 0;
     if (!ReadFile(file->handle, bytes + got, chunk, &read, nullptr) || read == 0) break;
     got += read;
@@ -215,7 +218,7 @@ bool WriteToFile(File* file, const void* data, std::size_t count) {
   if (file == nullptr) return false;
   const auto* bytes = static_cast<const char*>(data);
   while (count > 0) {
-    const auto chunk = static_cast<DWORD>(std::min(count, kMaxChunk));
+    const auto chunk = static_cast<DWORD>(std::min(count, kMaxWriteChunk));
     DWORD written = 0;
     if (!WriteFile(file->handle, bytes, chunk, &written, nullptr) || written == 0) return false;
     bytes += written;
