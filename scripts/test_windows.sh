@@ -55,16 +55,22 @@ for _ in $(seq 100); do
 done
 export DISPLAY=":$(head -n1 "$scratch/display")"
 
-# The server stays up between the test runs, so that each program starts in
-# a tenth of a second; Wine's helper processes, started by wineboot, inherit
-# its standard streams, which must therefore lead to none of ours.
-mkdir -p "$WINEPREFIX"
+# Wine's helper processes, started by wineboot, inherit its standard
+# streams, which must therefore lead to none of ours. The start that creates
+# the prefix leaves its services half up (no RPC service, so that every COM
+# call of a program waits 10 s): let that server end, then start them again
+# under a server that stays up between the test runs.
+boot() {
+  if ! "$wine" wineboot "$@" </dev/null >>"$scratch/wineboot.log" 2>&1; then
+    cat "$scratch/wineboot.log" >&2
+    echo "wineboot $* failed" >&2
+    exit 1
+  fi
+}
+boot -i
+"$wineserver" -w
 "$wineserver" -p </dev/null >/dev/null 2>&1
-if ! "$wine" wineboot -i </dev/null >"$scratch/wineboot.log" 2>&1; then
-  cat "$scratch/wineboot.log" >&2
-  echo "wineboot failed" >&2
-  exit 1
-fi
+boot
 echo "== Wine prefix ready after $((SECONDS - started)) s (display $DISPLAY)"
 
 status=0

@@ -123,6 +123,7 @@ class ReportTest(BackupTestCase):
         self.assertReport(result, layer_path(growing), ADD_FAILED)
         self.assertEqual(os.listdir(os.path.join(project, "_backups")), [])
 
+    @posix_only("a file-size limit, which kills a Windows program under Wine with SIGXFSZ")
     def test_failed_close_is_reported_and_removed(self):
         # Small enough to stay buffered until the close; the file-size limit
         # then stops the archive's end from being written.

@@ -252,6 +252,7 @@ class DiskFullTest(BackupTestCase):
             self.assertEqual(f.read(), layout.data)
         return kind
 
+    @posix_only("a file-size limit, which kills a Windows program under Wine with SIGXFSZ")
     def test_file_size_limit(self):
         project, layout = self.prepare()
         size = len(layout.data)

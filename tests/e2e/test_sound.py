@@ -8,7 +8,7 @@ import time
 import unittest
 import wave
 
-from harness import BackupTestCase, NO_SOUND, posix_only, run
+from harness import BackupTestCase, NO_SOUND, ON_WINE, posix_only, run
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 IMAGE = os.path.join(ROOT, "res", "completion_sound.wav")
@@ -83,8 +83,10 @@ class CompletionSoundTest(BackupTestCase):
                 (code, out, err), archive, ended = self.backup(env)
                 self.assertEqual(code, 0, err)
                 self.assertEqual(out, b"")
-                self.assertEqual(err, b"")
-                self.assertLess(ended - os.stat(archive).st_mtime, 1.0)
+                if not ON_WINE:  # Wine's audio driver lets the ALSA library complain on stderr
+                    self.assertEqual(err, b"")
+                # Well below the chime's wait; Wine's end of a process takes some tenths more.
+                self.assertLess(ended - os.stat(archive).st_mtime, 1.5 if ON_WINE else 1.0)
                 self.assertFalse(os.path.exists(played))
                 os.remove(archive)
 

@@ -1,4 +1,5 @@
 """The Windows build under Wine: the named mutex, names outside the ANSI code page, the label dialog, DirectSound, redirected reports, the program file's resources."""
+import ctypes
 import os
 import re
 import struct
@@ -8,6 +9,7 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 import zipfile
 
+import xdisplay
 from harness import (NO_SOUND, PROGRAM, REPORT_HEAD, WINE, BackupTestCase, archive_name_pattern, layer_path,
                      program_command, program_env, report_lines, run, windows_only)
 from test_sound import HEADER_LINES, WAIT
@@ -75,6 +77,26 @@ class Desktop:
     @classmethod
     def key(cls, window, *keys):
         cls.tool("xdotool", "key", "--window", str(window), "--delay", "30", *keys)
+
+    @staticmethod
+    def take_focus(window):
+        """What a window manager sends a window that the user clicks. Once
+        another process has had the foreground, this is how the dialog gets
+        the keyboard back when no window manager runs."""
+        xlib = xdisplay._Xlib(os.environ["DISPLAY"])
+        try:
+            event = xdisplay._Event()
+            message = event.client
+            message.type = xlib.CLIENT_MESSAGE
+            message.window = window
+            message.message_type = xlib.lib.XInternAtom(xlib.display, b"WM_PROTOCOLS", False)
+            message.format = 32
+            message.data[0] = xlib.lib.XInternAtom(xlib.display, b"WM_TAKE_FOCUS", False)
+            message.data[1] = 0  # CurrentTime
+            xlib.lib.XSendEvent(xlib.display, window, False, 0, ctypes.byref(event))
+            xlib.lib.XSync(xlib.display, False)
+        finally:
+            xlib.close()
 
     @classmethod
     def type(cls, window, text):
@@ -153,6 +175,8 @@ class SingleInstanceTest(BackupTestCase):
             # One started while the first waits in its dialog is turned away too.
             self.assertReport(run(["/p", projects[0], "/silent"]), "", ANOTHER)
             self.assertEqual(Desktop.windows(TITLE), [window])
+            # The reports' consoles took the foreground; the user clicks the dialog.
+            Desktop.take_focus(window)
             Desktop.key(window, "Return")
             out, err = first.communicate(timeout=60)
             self.assertEqual((first.returncode, out), (0, b""), err)
