@@ -37,6 +37,7 @@ class BackupArchive {
   Text path_;         // the final name
   Text partialPath_;  // where it is written until complete
   void* output_ = nullptr;
+  unsigned char* buffer_ = nullptr;  // kReadChunkSize bytes, reused for every file
 };
 
 /// Removes what killed runs left in a backup folder.

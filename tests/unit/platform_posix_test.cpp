@@ -1,6 +1,5 @@
 // Tests of what only the POSIX back end does: byte names, links, pipes,
 // permission bits, the socket lock, signals and terminals.
-#if !defined(_WIN32)
 
 #include <gtest/gtest.h>
 
@@ -707,4 +706,3 @@ TEST(PosixConsoleTest, SignalsReachTheHandlerOnItsThreadAndThenEndTheProcess) {
 
 }  // namespace
 
-#endif  // !_WIN32
