@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds, and runs every test: once in a release build, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then the fuzz targets briefly.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then the fuzz targets briefly;
+# then the Windows builds, tested under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh build
@@ -17,4 +18,6 @@ echo "== sanitizer build"
 (cd build-asan && ctest --output-on-failure -j2 -E 'e2e.test_(dialog|report_window)') || status=1
 echo "== fuzz targets, briefly, under AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/fuzz_smoke.sh || status=1
+echo "== Windows builds, cross-compiled; the x86_64 one tested under Wine"
+bash scripts/test_windows.sh || status=1
 exit $status

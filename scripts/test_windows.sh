@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs, then runs the tests against the x86_64 one under Wine on one private X display.
-# Usage: scripts/test_windows.sh [--no-build]   (--no-build tests what build-win64 already holds)
+# Usage: scripts/test_windows.sh [--no-build] [TEST...]
+#   --no-build tests what build-win64 already holds; TEST names end-to-end tests
+#   (such as test_backup or test_robustness.DiskFullTest) to run only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -18,7 +20,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if [ "${1:-}" != "--no-build" ]; then
+if [ "${1:-}" = "--no-build" ]; then
+  shift
+else
   bash scripts/build_windows.sh
 fi
 
@@ -82,7 +86,11 @@ else
 fi
 
 echo "== end-to-end tests under Wine"
-modules=$(cd tests/e2e && ls test_*.py | sed 's/\.py$//')
+if [ $# -gt 0 ]; then
+  modules="$*"
+else
+  modules=$(cd tests/e2e && ls test_*.py | sed 's/\.py$//')
+fi
 # shellcheck disable=SC2086
 (cd tests/e2e && QUILLFORT=$exe QUILLFORT_WINE=$wine python3 -m unittest -v $modules) || status=1
 exit $status
