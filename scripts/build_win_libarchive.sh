@@ -43,6 +43,10 @@ source_version() {
     sed -n "s/^'[^']*' libarchive_\([^ ]*\)\.dsc .*/\1/p"
 }
 
+# Both arches may be built at once: apt and the shared source tree are used
+# by one of them at a time.
+exec 8>"$cache/.lock-source"
+flock 8
 ensure_source_lists
 version=$(source_version)
 [ -n "$version" ] || { log "cannot tell libarchive's source version"; exit 1; }
@@ -72,6 +76,7 @@ if [ ! -f "$srcroot/.unpacked" ]; then
     { cat "$srcroot/fetch.log" >&2; exit 1; }
   touch "$srcroot/.unpacked"
 fi
+flock -u 8
 
 builddir=$(mktemp -d "$cache/build-$arch.XXXXXX")
 staging=$prefix.partial

@@ -20,12 +20,23 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# The two libraries build side by side: much of a build is its configure
+# step, which runs on one core.
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+bash scripts/build_win_libarchive.sh i686 >"$logs/i686" &
+i686_job=$!
+bash scripts/build_win_libarchive.sh x86_64 >"$logs/x86_64" &
+x86_64_job=$!
+wait "$i686_job" || { echo "libarchive for i686 failed" >&2; exit 1; }
+wait "$x86_64_job" || { echo "libarchive for x86_64 failed" >&2; exit 1; }
+
 for arch in i686 x86_64; do
   case $arch in
     i686) build=build-win32 ;;
     x86_64) build=build-win64 ;;
   esac
-  prefix=$(bash scripts/build_win_libarchive.sh "$arch" | tail -n1)
+  prefix=$(tail -n1 "$logs/$arch")
   echo "== $build ($arch), libarchive from $prefix"
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw-$arch.cmake" \
