@@ -7,16 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake pkg-config libarchive-dev googletest libgtest-dev
           python3 libarchive-tools unzip zip util-linux libasound2
           libgtk-3-dev libedit2 xvfb xdotool x11-utils xclip)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+bash scripts/install_missing.sh "${packages[@]}"
 
 build=${1:-build}
 shift || true

@@ -9,16 +9,7 @@ root=$PWD
 started=$SECONDS
 
 packages=(wine wine64 xvfb xdotool x11-utils libarchive-tools unzip python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+bash scripts/install_missing.sh "${packages[@]}"
 
 if [ "${1:-}" = "--no-build" ]; then
   shift

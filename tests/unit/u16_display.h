@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/utf8.h"
+
 // UTF-8 for display only: a lone surrogate or a control unit is written as
 // \uXXXX, so that it stays visible in the message.
 inline std::string ShowText(const std::u16string& text) {
@@ -27,20 +29,8 @@ inline std::string ShowText(const std::u16string& text) {
     }
     if (c < 0x20 || c == 0x7F) {
       escape(c);
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
     } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      platform::AppendUtf8(out, c);
     }
   }
   return out + "\"";

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dialog_layout.h"
 #include "platform/posix/gtk_loader.h"
 #include "platform/posix/native_text.h"
 #include "platform/posix/terminal_prompt.h"
@@ -15,15 +16,7 @@ namespace {
 
 using posix::Gtk;
 
-// The window's outer size and the controls' places in it, in pixels.
-constexpr int kWidth = 300;
-constexpr int kHeight = 130;
-struct Box {
-  int x, y, width, height;
-};
-constexpr Box kPrompt{10, 10, 280, 22};
-constexpr Box kField{10, 32, 275, 21};
-constexpr Box kOkButton{110, 67, 80, 25};
+using namespace dialog_layout;
 
 // Themes give entries and buttons a minimum height above the sizes the
 // layout asks for; only that floor is lifted, the rest of the look stays.

@@ -38,9 +38,6 @@ std::u16string PathFromNative(std::string_view bytes);
 /// as in names, so that a typed path still reaches the very same file.
 std::u16string TextFromUtf8(std::string_view bytes);
 
-/// Appends one code point as UTF-8.
-void AppendUtf8(std::string& out, char32_t c);
-
 /// Text for showing to a person: mapped characters as themselves, lone
 /// surrogates as U+FFFD, the rest UTF-8.
 std::string DisplayUtf8(const std::u16string& text);

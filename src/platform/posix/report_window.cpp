@@ -10,6 +10,7 @@
 
 #include "platform/posix/gtk_loader.h"
 #include "platform/posix/native_text.h"
+#include "platform/utf8.h"
 
 namespace platform::posix {
 namespace {
@@ -110,7 +111,7 @@ void TakeKey(ReportWindow& w, guint keyval) {
   const gunichar c = w.gtk->gdk_keyval_to_unicode(keyval);
   if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return;
   std::string text;
-  posix::AppendUtf8(text, c);
+  AppendUtf8(text, c);
   w.typed += text;
   Append(w, text);
 }

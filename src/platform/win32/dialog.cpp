@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/dialog_layout.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -17,15 +18,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"Quillfort Text Dialog";
 
-// The window's outer size, and the controls' places in its client area.
-constexpr int kWidth = 300;
-constexpr int kHeight = 130;
-struct Box {
-  int x, y, width, height;
-};
-constexpr Box kPrompt{10, 10, 280, 22};
-constexpr Box kField{10, 32, 275, 21};
-constexpr Box kOkButton{110, 67, 80, 25};
+using namespace dialog_layout;
 
 constexpr int kFieldId = 10;
 constexpr WORD kOkCommand = 1000;
